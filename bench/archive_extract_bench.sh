@@ -20,7 +20,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/archive-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 winpath() { echo "Z:${1//\//\\}"; }
 
-"$session" start "$build"
+"$session" start "$build" --owner $$
 "$session" run "$build" "$exe" --write "$(winpath "$work/package.zip")"
 
 now() { date +%s.%N; }
