@@ -131,7 +131,8 @@ bool InstallEngine::ExtractPackage(const std::wstring& package) {
     const int32_t count = EntryCount(archive.get());
     for (int32_t i = 0; i < count; ++i) {
       ArchiveEntry entry;
-      if (GetEntry(archive.get(), i, &entry) == kArchiveOk) {
+      // An entry whose name sanitises to nothing has no place to go.
+      if (GetEntry(archive.get(), i, &entry) == kArchiveOk && !entry.name.empty()) {
         const std::wstring target = FormatWide(L"%s%s", request_.install_folder.c_str(), entry.name.c_str());
         DeleteFileW(target.c_str());
         uint32_t result = ExtractEntry(archive.get(), i, const_cast<wchar_t*>(target.c_str()), 0,
