@@ -52,7 +52,9 @@ class HttpClient {
   // True only when the whole body arrived with a status of 200 to 399 and was
   // written; otherwise the file is removed and the result is false. A transfer
   // that receives less than one byte per second for StallTimeoutSeconds() is
-  // abandoned. `dns_servers` is handed to libcurl's DNS-server option when not
+  // abandoned (libcurl averages the speed over the last five seconds, so a
+  // stall right after a burst of data is noticed that much later); a connect
+  // is given 30 seconds. `dns_servers` is handed to libcurl's DNS-server option when not
   // empty; libcurl builds with the system resolver refuse the option and
   // resolve names as usual. `progress` may be null.
   bool Download(const std::string& url, const std::string& dns_servers,
