@@ -62,8 +62,7 @@ class ScopedFakeShell {
     startup.cb = sizeof(startup);
     started_ = CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                               &process_);
-    registered_ = started_ && test::WaitForPath(ready_file, 15000) && (Sleep(100), true) &&
-                  test::ReadFileBytes(ready_file) == "1";
+    registered_ = started_ && test::WaitForPath(ready_file, 15000) && test::ReadFileBytes(ready_file) == "1";
   }
   ~ScopedFakeShell() {
     if (!started_) return;

@@ -49,11 +49,15 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR command_line, int) {
   // The command line is the ready file's path (quotes removed).
   std::wstring ready = command_line ? command_line : L"";
   if (ready.size() >= 2 && ready.front() == L'"' && ready.back() == L'"') ready = ready.substr(1, ready.size() - 2);
-  HANDLE file = CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  // Written under another name and renamed, so whoever sees the ready file
+  // sees its content too.
+  const std::wstring partial = ready + L".partial";
+  HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     DWORD written = 0;
     WriteFile(file, registered ? "1" : "0", 1, &written, nullptr);
     CloseHandle(file);
+    MoveFileExW(partial.c_str(), ready.c_str(), MOVEFILE_REPLACE_EXISTING);
   }
 
   MSG message;
