@@ -21,6 +21,12 @@ class ScopedHandle {
 
   bool IsValid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
   HANDLE get() const { return handle_; }
+  // For functions that hand a new handle out through a pointer: the current
+  // handle is closed first.
+  HANDLE* Receive() {
+    Close();
+    return &handle_;
+  }
 
   void Reset(HANDLE handle = nullptr) {
     Close();

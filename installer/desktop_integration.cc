@@ -6,11 +6,12 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include "installer/generated_text.h"
 #include "installer/path_util.h"
 #include "installer/process_launch.h"
 #include "installer/product_constants.h"
 #include "installer/registry_util.h"
-#include "installer/generated_text.h"
+#include "installer/scoped_ole.h"
 #include "installer/text_util.h"
 
 namespace {
@@ -33,21 +34,6 @@ class ComPtr {
   T* ptr_ = nullptr;
 };
 
-// COM and OLE initialised for one shortcut, undone afterwards.
-class ScopedOle {
- public:
-  ScopedOle() : com_(SUCCEEDED(CoInitialize(nullptr))), ole_(SUCCEEDED(OleInitialize(nullptr))) {}
-  ~ScopedOle() {
-    if (ole_) OleUninitialize();
-    if (com_) CoUninitialize();
-  }
-  ScopedOle(const ScopedOle&) = delete;
-  ScopedOle& operator=(const ScopedOle&) = delete;
-
- private:
-  bool com_;
-  bool ole_;
-};
 
 std::wstring UninstallerPath(const InstallRequest& request) {
   return FormatWide(L"%suninst.exe", request.install_folder.c_str());

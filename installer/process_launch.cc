@@ -7,7 +7,9 @@
 
 #include <vector>
 
+#include "base/scoped_handle.h"
 #include "installer/os_info.h"
+#include "installer/scoped_ole.h"
 
 namespace {
 
@@ -24,23 +26,6 @@ Function LookUp(HMODULE module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
 }
 
-// Owns a kernel handle.
-class ScopedHandle {
- public:
-  ScopedHandle() = default;
-  explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-  ~ScopedHandle() {
-    if (handle_) CloseHandle(handle_);
-  }
-  ScopedHandle(const ScopedHandle&) = delete;
-  ScopedHandle& operator=(const ScopedHandle&) = delete;
-  HANDLE get() const { return handle_; }
-  HANDLE* receive() { return &handle_; }
-
- private:
-  HANDLE handle_ = nullptr;
-};
-
 // CreateProcessW may write into the command line, so it gets a private,
 // zero-terminated copy sized to the text itself.
 std::vector<wchar_t> WritableCopy(const std::wstring& text) {
@@ -56,22 +41,6 @@ void CloseProcessHandles(const PROCESS_INFORMATION& process) {
   if (process.hProcess) CloseHandle(process.hProcess);
 }
 
-// Holds COM and OLE initialised on the calling thread for one shell call, and
-// undoes exactly what it did.
-class ScopedOle {
- public:
-  ScopedOle() : com_(SUCCEEDED(CoInitialize(nullptr))), ole_(SUCCEEDED(OleInitialize(nullptr))) {}
-  ~ScopedOle() {
-    if (ole_) OleUninitialize();
-    if (com_) CoUninitialize();
-  }
-  ScopedOle(const ScopedOle&) = delete;
-  ScopedOle& operator=(const ScopedOle&) = delete;
-
- private:
-  bool com_;
-  bool ole_;
-};
 
 }  // namespace
 
@@ -120,13 +89,13 @@ bool LaunchAsDesktopUser(const std::wstring& command_line, const std::wstring& f
   DWORD shell_process_id = 0;
   GetWindowThreadProcessId(shell_window, &shell_process_id);
   if (shell_process_id == 0) return false;
-  ScopedHandle shell_process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, shell_process_id));
+  qbase::ScopedHandle shell_process(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, shell_process_id));
   if (!shell_process.get()) return false;
-  ScopedHandle shell_token;
-  if (!OpenProcessToken(shell_process.get(), TOKEN_DUPLICATE, shell_token.receive())) return false;
-  ScopedHandle primary_token;
+  qbase::ScopedHandle shell_token;
+  if (!OpenProcessToken(shell_process.get(), TOKEN_DUPLICATE, shell_token.Receive())) return false;
+  qbase::ScopedHandle primary_token;
   if (!DuplicateTokenEx(shell_token.get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary,
-                        primary_token.receive())) {
+                        primary_token.Receive())) {
     return false;
   }
   // Looked up at run time: Windows XP does not have it. ADVAPI32 itself is
