@@ -28,25 +28,10 @@ class WeakCallback {
 
   template <typename... Args>
   auto operator()(Args&&... args) const
-      -> decltype(std::declval<const F&>()(std::forward<Args>(args)...)) {
-    using Result = decltype(std::declval<const F&>()(std::forward<Args>(args)...));
-    // Holding the flag for the call keeps the check valid while the callable
-    // runs, even when the callable itself destroys the object.
-    std::shared_ptr<WeakFlag> alive = flag_.lock();
-    if (!alive) {
-      if constexpr (std::is_void_v<Result>) {
-        return;
-      } else {
-        return Result();
-      }
-    }
-    return callable_(std::forward<Args>(args)...);
-  }
-
-  template <typename... Args>
-  auto operator()(Args&&... args)
       -> decltype(std::declval<F&>()(std::forward<Args>(args)...)) {
     using Result = decltype(std::declval<F&>()(std::forward<Args>(args)...));
+    // Holding the flag for the call keeps the check valid while the callable
+    // runs, even when the callable itself destroys the object.
     std::shared_ptr<WeakFlag> alive = flag_.lock();
     if (!alive) {
       if constexpr (std::is_void_v<Result>) {
@@ -63,7 +48,9 @@ class WeakCallback {
 
  private:
   std::weak_ptr<WeakFlag> flag_;
-  F callable_;
+  // Mutable: calling a stateful callable (a mutable lambda) through a const
+  // WeakCallback, as a copied Task does, is a call, not a change of binding.
+  mutable F callable_;
 };
 
 }  // namespace qbase
