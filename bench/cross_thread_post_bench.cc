@@ -58,10 +58,13 @@ Latency Summarise(std::vector<double> samples_us) {
   return result;
 }
 
-// --- qbase: worker -> UIMessageLoop through the loop's proxy --------------
+// --- qbase: worker -> a loop through the loop's proxy ----------------------
+// The same two measurements run on the UI loop (on this thread) and on a
+// default loop (on a thread of its own): same incoming queue and lock, but the
+// default loop has no Windows message traffic between tasks, which isolates
+// the cost of the posting design.
 
-double QbaseThroughput() {
-  qbase::UIMessageLoop loop;
+double ProxyThroughput(qbase::MessageLoop& loop) {
   std::shared_ptr<qbase::MessageLoopProxy> proxy = loop.proxy();
   int ran = 0;
   LARGE_INTEGER start = {}, end = {};
@@ -81,8 +84,7 @@ double QbaseThroughput() {
   return kThroughputTasks / Seconds(start, end);
 }
 
-Latency QbaseRoundTrip() {
-  qbase::UIMessageLoop loop;
+Latency ProxyRoundTrip(qbase::MessageLoop& loop) {
   std::shared_ptr<qbase::MessageLoopProxy> proxy = loop.proxy();
   HANDLE done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   std::vector<double> samples;
@@ -102,66 +104,31 @@ Latency QbaseRoundTrip() {
   return Summarise(samples);
 }
 
-// --- qbase: worker -> default MessageLoop (event pump) ----------------------
-// The same incoming queue and lock as the UI loop, without the Windows
-// message traffic between tasks: isolates the cost of the posting design.
+double QbaseThroughput() {
+  qbase::UIMessageLoop loop;
+  return ProxyThroughput(loop);
+}
 
-template <typename Body>
-void RunOnLoopThread(Body body) {
+Latency QbaseRoundTrip() {
+  qbase::UIMessageLoop loop;
+  return ProxyRoundTrip(loop);
+}
+
+// Runs `measure` on a default loop that lives on a thread of its own.
+template <typename Result>
+Result OnDefaultLoopThread(Result (*measure)(qbase::MessageLoop&)) {
+  Result result{};
   std::thread consumer([&] {
     qbase::MessageLoop loop;
-    body(loop);
+    result = measure(loop);
   });
   consumer.join();
+  return result;
 }
 
-double DefaultLoopThroughput() {
-  double rate = 0;
-  RunOnLoopThread([&rate](qbase::MessageLoop& loop) {
-    std::shared_ptr<qbase::MessageLoopProxy> proxy = loop.proxy();
-    int ran = 0;
-    LARGE_INTEGER start = {}, end = {};
-    std::thread worker([&] {
-      start = Now();
-      for (int i = 0; i < kThroughputTasks; ++i) {
-        proxy->PostTask([&ran, &end, &loop] {
-          if (++ran == kThroughputTasks) {
-            end = Now();
-            loop.QuitNow();
-          }
-        });
-      }
-    });
-    loop.Run();
-    worker.join();
-    rate = kThroughputTasks / Seconds(start, end);
-  });
-  return rate;
-}
+double DefaultLoopThroughput() { return OnDefaultLoopThread(ProxyThroughput); }
 
-Latency DefaultLoopRoundTrip() {
-  Latency latency;
-  RunOnLoopThread([&latency](qbase::MessageLoop& loop) {
-    std::shared_ptr<qbase::MessageLoopProxy> proxy = loop.proxy();
-    HANDLE done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    std::vector<double> samples;
-    samples.reserve(kRoundTrips);
-    std::thread worker([&] {
-      for (int i = 0; i < kRoundTrips; ++i) {
-        LARGE_INTEGER start = Now();
-        proxy->PostTask([done] { SetEvent(done); });
-        WaitForSingleObject(done, INFINITE);
-        samples.push_back(Seconds(start, Now()) * 1e6);
-      }
-      proxy->PostTask([&loop] { loop.QuitNow(); });
-    });
-    loop.Run();
-    worker.join();
-    CloseHandle(done);
-    latency = Summarise(samples);
-  });
-  return latency;
-}
+Latency DefaultLoopRoundTrip() { return OnDefaultLoopThread(ProxyRoundTrip); }
 
 // --- baseline: critical section + event queue ------------------------------
 
